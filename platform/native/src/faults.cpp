@@ -1,0 +1,63 @@
+// Fault injection: every failable call asks shouldFail() with its own name.
+#include <string>
+#include <vector>
+
+#include "world.h"
+
+namespace platform {
+namespace {
+
+struct NamedFault {
+  std::string callName;
+  long nth;    // fire on this call of the name (1-based, counted since arming)
+  long times;  // how many calls fire from nth on; < 0 = all
+  long seen = 0;
+};
+
+struct FaultState {
+  std::vector<NamedFault> named;
+  long nthAny = 0;  // 0 = off
+  long seenAny = 0;
+  long fired = 0;
+  std::vector<std::string> log;
+};
+
+FaultState& faults() {
+  static FaultState state;
+  return state;
+}
+
+}  // namespace
+
+bool shouldFail(const char* callName) {
+  FaultState& state = faults();
+  state.log.emplace_back(callName);
+  ++state.seenAny;
+  bool fail = state.nthAny != 0 && state.seenAny == state.nthAny;
+  for (NamedFault& fault : state.named) {
+    if (fault.callName != callName) continue;
+    ++fault.seen;
+    const bool inRange = fault.seen >= fault.nth &&
+                         (fault.times < 0 || fault.seen < fault.nth + fault.times);
+    fail = fail || inRange;
+  }
+  if (fail) ++state.fired;
+  return fail;
+}
+
+void failCall(const std::string& callName, long nth, long times) {
+  faults().named.push_back(NamedFault{callName, nth < 1 ? 1 : nth, times});
+}
+
+void failNthCall(long nth) {
+  faults().nthAny = nth;
+  faults().seenAny = 0;
+}
+
+void clearFaults() { faults() = FaultState{}; }
+
+const std::vector<std::string>& failableCallLog() { return faults().log; }
+long failableCallCount() { return faults().seenAny; }
+long injectedFailures() { return faults().fired; }
+
+}  // namespace platform
