@@ -121,6 +121,15 @@ int bufferId(const void* buffer);
 // DSERR_BUFFERLOST before it succeeds.
 void loseBuffer(int id, int failRestores = 0);
 
+// The next Lock of that buffer (0: of any buffer) reports its span as two
+// regions, the first of firstRegionBytes bytes, as DirectSound does when a
+// locked span wraps round the end of the buffer.
+void splitNextLock(int bufferId, DWORD firstRegionBytes);
+
+// How often a device was released while buffers it made were still alive
+// (buffers must go first).
+long deviceReleasesWithLiveBuffers();
+
 // Playback events, for timelines and the mixer: a buffer started, stopped by a
 // call, ran out (a play-once buffer reached its end), or played a span of its
 // bytes while the clock moved.
