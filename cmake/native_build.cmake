@@ -29,12 +29,23 @@ function(add_native_gauge name)
   target_link_libraries(${name} PRIVATE gaugeplatform)
   target_link_options(${name} PRIVATE
     -Wl,--wrap=malloc -Wl,--wrap=calloc -Wl,--wrap=free -Wl,--wrap=fopen -Wl,--wrap=fclose
+    -Wl,-Bsymbolic
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/platform/native/gauge_exports.map)
   set_target_properties(${name} PROPERTIES PREFIX "" LINK_DEPENDS ${PROJECT_SOURCE_DIR}/platform/native/gauge_exports.map)
 endfunction()
 
 add_native_gauge(korvane3 ${KORVANE3_SOURCES})
 add_native_gauge(vantric ${VANTRIC_SOURCES})
+
+# The same gauge code as static libraries, for tests and benchmarks that call
+# a gauge's inner routines directly. Their heap calls are not wrapped: tests
+# that fail allocations go through the loaded modules.
+foreach(gauge korvane3 vantric)
+  string(TOUPPER ${gauge} upper)
+  add_library(${gauge}_code STATIC ${${upper}_SOURCES})
+  target_include_directories(${gauge}_code PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${gauge}_code PUBLIC gaugeplatform)
+endforeach()
 
 file(GLOB HOST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/host/*.cpp)
 add_library(panelhost STATIC ${HOST_SOURCES})
