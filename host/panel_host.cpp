@@ -100,11 +100,23 @@ PanelHost::PanelHost() : services_{} {
 }
 
 PanelHost::~PanelHost() {
+  closePanel();
   modules_.clear();
   if (activeHost == this) activeHost = nullptr;
 }
 
 PanelHost* PanelHost::current() { return activeHost; }
+
+void PanelHost::closePanel() {
+  // As the simulator closes a panel: every gauge is killed, then the panel
+  // system disconnects. Each gauge acts on the one it knows.
+  for (auto& module : modules_) {
+    if (module->closed_) continue;
+    module->closed_ = true;
+    module->callback(kServiceBeforeKill);
+    module->callback(kServiceDisconnect);
+  }
+}
 
 GaugeModule* PanelHost::load(const std::string& path, std::string* error) {
   std::string ignored;

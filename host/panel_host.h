@@ -82,6 +82,11 @@ class PanelHost {
 
   void clearRecords();
 
+  // Sends every module not closed yet its last services, kServiceBeforeKill
+  // and then kServiceDisconnect, as the simulator does when it closes the
+  // panel. The destructor does this too.
+  void closePanel();
+
   // ---- Service entry points (called by the table's plain functions) ----
   uint32_t onElementService(int offset, GaugeElement* element, uint32_t value);
   void onSendKeyEvent(uint32_t eventId, uint32_t parameter);
@@ -140,6 +145,7 @@ class GaugeModule {
   std::string path_;
   std::string parameters_;
   bool hasParameters_ = false;
+  bool closed_ = false;
 };
 
 // Token and event numbers of the trim gauge's simulator, for the trim model.
