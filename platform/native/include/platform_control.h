@@ -145,6 +145,13 @@ struct PlaybackEvent {
 using PlaybackObserver = std::function<void(const PlaybackEvent&)>;
 // One observer at a time; an empty function removes it.
 void setPlaybackObserver(PlaybackObserver observer);
+// Started comes with every successful Play, also one that only changes the
+// looping flag of a playing buffer. A Played span's atMicroseconds is when its
+// first frame began, rounded down to the microsecond: frame k of a run started
+// (Play or SetCurrentPosition) at time s begins at s + floor(k * 1000000 / rate),
+// so ceil((at - s) * rate / 1000000) gives k back. A looping buffer that the
+// clock carries round several times in one step reports one span per pass.
+// Finished is dated when the last frame ended, which may lie inside the step.
 
 // ---- Module resources --------------------------------------------------------
 
