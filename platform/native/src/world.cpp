@@ -28,6 +28,7 @@ void onReset(void (*hook)()) { resetHooks().push_back(hook); }
 void reset() {
   World& w = world();
   w.clockMicroseconds = 0;
+  for (const auto& entry : w.windows) delete reinterpret_cast<int*>(entry.first);
   w.windows.clear();
   w.messageBoxes.clear();
   w.windowsDirectory.clear();
