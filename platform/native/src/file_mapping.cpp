@@ -66,6 +66,7 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, LPSECURIT
     close(descriptor);
     return INVALID_HANDLE_VALUE;
   }
+  platform::world().lastOpened = fileName;
   return platform::track(
       new platform::KernelObject{platform::KernelObject::File, descriptor, 0});
 }
