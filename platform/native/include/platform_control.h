@@ -103,6 +103,9 @@ struct BufferState {
   LONG volume;          // hundredths of a decibel, -10000..0
   int duplicateOf;      // id of the original buffer, 0 when made by CreateSoundBuffer
   long references;
+  // The file or resource most recently opened when the buffer was made, by the
+  // name the gauge gave (a duplicate takes its original's): which sound it holds.
+  std::string source;
 };
 struct DeviceState {
   int id;

@@ -112,13 +112,14 @@ bool readPcmFormat(const WAVEFORMATEX* given, WAVEFORMATEX* out) {
 class Buffer final : public IDirectSoundBuffer {
  public:
   Buffer(int idIn, std::shared_ptr<DeviceCore> deviceIn, DWORD flagsIn, const WAVEFORMATEX& formatIn,
-         std::shared_ptr<SoundData> dataIn, int duplicateOfIn)
+         std::shared_ptr<SoundData> dataIn, int duplicateOfIn, std::string sourceIn)
       : id(idIn),
         device(std::move(deviceIn)),
         flags(flagsIn),
         format(formatIn),
         data(std::move(dataIn)),
-        duplicateOf(duplicateOfIn) {
+        duplicateOf(duplicateOfIn),
+        source(std::move(sourceIn)) {
     ++device->liveBuffers;
     ++world().buffers;
     registry().buffers[id] = this;
@@ -341,6 +342,7 @@ class Buffer final : public IDirectSoundBuffer {
     out->volume = volume;
     out->duplicateOf = duplicateOf;
     out->references = references;
+    out->source = source;
   }
 
   const int id;
@@ -349,6 +351,7 @@ class Buffer final : public IDirectSoundBuffer {
   const WAVEFORMATEX format;
   const std::shared_ptr<SoundData> data;
   const int duplicateOf;
+  const std::string source;
   LONG volume = 0;
   bool lost = false;
 
@@ -472,7 +475,7 @@ class Device final : public IDirectSound {
     auto* storage = static_cast<uint8_t*>(std::calloc(bytes, 1));
     if (storage == nullptr) return DSERR_OUTOFMEMORY;
     *buffer = new Buffer(registry().nextBufferId++, core, flags, format,
-                         std::make_shared<SoundData>(storage, bytes), 0);
+                         std::make_shared<SoundData>(storage, bytes), 0, world().lastOpened);
     return DS_OK;
   }
 
@@ -483,7 +486,7 @@ class Device final : public IDirectSound {
     if (source == nullptr || duplicate == nullptr) return DSERR_INVALIDPARAM;
     if (source->lost) return DSERR_BUFFERLOST;
     auto* copy = new Buffer(registry().nextBufferId++, core, source->flags, source->format, source->data,
-                            source->id);
+                            source->id, source->source);
     copy->volume = source->volume;
     *duplicate = copy;
     return DS_OK;

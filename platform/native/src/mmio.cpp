@@ -214,6 +214,7 @@ HMMIO WINAPI mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD flags) {
   }
   platform::liveFiles().insert(file);
   ++platform::world().mmioFiles;
+  platform::world().lastOpened = fileName;
   if (info != nullptr) info->wErrorRet = MMSYSERR_NOERROR;
   return reinterpret_cast<HMMIO>(file);
 }

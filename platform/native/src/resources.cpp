@@ -109,6 +109,7 @@ HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
     auto found = map->find(module);
     if (found == map->end()) continue;
     if (auto* resource = platform::findIn(found->second, typeKey, nameKey)) {
+      platform::world().lastOpened = IS_INTRESOURCE(name) ? nameKey : name;
       return reinterpret_cast<HRSRC>(resource);
     }
   }

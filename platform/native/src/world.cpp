@@ -32,6 +32,7 @@ void reset() {
   w.windows.clear();
   w.messageBoxes.clear();
   w.windowsDirectory.clear();
+  w.lastOpened.clear();
   clearFaults();
   for (auto hook : resetHooks()) hook();
 }

@@ -15,6 +15,10 @@ struct World {
   std::map<HWND, std::pair<std::string, std::string>> windows;  // class, title
   std::vector<MessageBoxRecord> messageBoxes;
   std::string windowsDirectory;
+  // The file or resource most recently opened, by the name the gauge gave:
+  // a sound buffer made next takes it as its source, so that a host can say
+  // which file it plays.
+  std::string lastOpened;
 
   // Live-object counts; each source file keeps its own up to date.
   long heapBlocks = 0;
