@@ -2,9 +2,13 @@
 // against the clock (what the playback observer hears must be exactly what
 // played), loss and restore, reference counts, and injected failures.
 #include <dsound.h>
+#include <mmsystem.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -672,6 +676,47 @@ TEST_F(DirectSoundTest, InjectedFailuresChangeNothing) {
   EXPECT_EQ(playing->Release(), 1u);
   EXPECT_EQ(playing->QueryInterface(GUID{}, nullptr), kNoInterface);
   EXPECT_EQ(platform::failableCallCount(), 0);
+}
+
+// A buffer names the file or resource opened last before it was made (failed
+// opens do not count), so a host can tell which sound each buffer holds.
+TEST_F(DirectSoundTest, ABufferNamesTheFileOrResourceOpenedLastBeforeItWasMade) {
+  char folder[] = "/tmp/buffersourceXXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string file = std::string(folder) + "/click.wav";
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fputs("RIFF", out);
+  std::fclose(out);
+
+  EXPECT_EQ(state(make(DSBCAPS_STATIC, 64)).source, "");
+  HMMIO mmio = mmioOpenA(const_cast<LPSTR>(file.c_str()), nullptr, MMIO_READ);
+  ASSERT_NE(mmio, nullptr);
+  mmioClose(mmio, 0);
+  EXPECT_EQ(mmioOpenA(const_cast<LPSTR>("missing.wav"), nullptr, MMIO_READ), nullptr);
+  IDirectSoundBuffer* fromMmio = make(DSBCAPS_STATIC, 64);
+  EXPECT_EQ(state(fromMmio).source, file);
+
+  HANDLE mapped = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(mapped, INVALID_HANDLE_VALUE);
+  CloseHandle(mapped);
+  EXPECT_EQ(state(make(DSBCAPS_STATIC, 64)).source, file);
+
+  HMODULE module = reinterpret_cast<HMODULE>(0x5000);
+  platform::addResource(module, "WAVE", "Sound\\qztrim.wav", {1, 2, 3});
+  ASSERT_NE(FindResourceA(module, "Sound\\qztrim.wav", "WAVE"), nullptr);
+  EXPECT_EQ(FindResourceA(module, "other.wav", "WAVE"), nullptr);
+  EXPECT_EQ(state(make(DSBCAPS_STATIC, 64)).source, "Sound\\qztrim.wav");
+
+  IDirectSoundBuffer* copy = nullptr;
+  ASSERT_EQ(device->DuplicateSoundBuffer(fromMmio, &copy), DS_OK);
+  made.push_back(copy);
+  EXPECT_EQ(state(copy).source, file);
+
+  resetWorld();
+  EXPECT_EQ(state(make(DSBCAPS_STATIC, 64)).source, "");
+  std::remove(file.c_str());
+  rmdir(folder);
 }
 
 }  // namespace
