@@ -30,6 +30,17 @@ DWORD readLittleEndian32(const BYTE* bytes) {
 
 IDirectSoundBuffer* makeFilledBuffer(IDirectSound* device, const WAVEFORMATEX* format,
                                      const BYTE* data, DWORD size) {
+  // DirectSound reads a whole WAVEFORMATEX, but a "fmt " body may be shorter
+  // and may be the last thing in the image: such a body is handed over
+  // padded with zeroes instead of in place. The walk leaves the body's size
+  // in the chunk header right before it.
+  WAVEFORMATEX padded;
+  const DWORD formatBytes = readLittleEndian32(reinterpret_cast<const BYTE*>(format) - 4);
+  if (formatBytes < sizeof padded) {
+    std::memset(&padded, 0, sizeof padded);
+    std::memcpy(&padded, format, formatBytes);
+    format = &padded;
+  }
   DSBUFFERDESC description;
   std::memset(&description, 0, sizeof description);
   description.dwSize = kBufferDescriptionBytes;

@@ -245,6 +245,22 @@ TEST_F(WaveLoadingTest, ResourceThatDoesNotWalkFallsBackToTheFile) {
   buffer->Release();
 }
 
+TEST_F(WaveLoadingTest, ShortFormatAtTheVeryEndIsNotReadPastTheImage) {
+  // Resources are held at their exact size, so a read past the end shows.
+  platform::addResource(module, "WAVE", "pcm16.wav", RiffBuilder().data(samples).chunk("fmt ", kFmt).build());
+  platform::addResource(module, "WAVE", "old14.wav",
+                        RiffBuilder().data(samples).chunk("fmt ", formatOf(14)).build());
+  IDirectSoundBuffer* buffer = createWaveBuffer(device, "pcm16.wav");
+  ASSERT_NE(buffer, nullptr);
+  platform::BufferState state;
+  ASSERT_TRUE(platform::bufferState(platform::bufferId(buffer), &state));
+  EXPECT_EQ(state.format.wBitsPerSample, 16);
+  EXPECT_EQ(state.bytes, samples);
+  buffer->Release();
+  // Without its bits per sample the format is refused, but nothing is overread.
+  EXPECT_EQ(createWaveBuffer(device, "old14.wav"), nullptr);
+}
+
 TEST_F(WaveLoadingTest, FillWritesBothRegionsOfASplitLockInOrder) {
   IDirectSoundBuffer* buffer = createWaveBuffer(device, "missing.wav");
   EXPECT_EQ(buffer, nullptr);
