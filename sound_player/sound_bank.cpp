@@ -14,16 +14,6 @@ static_assert(sizeof(void*) != 4 || sizeof(DSBUFFERDESC) == kBufferDescriptionBy
 
 const char kHostWindowClass[] = "FS98MAIN";
 
-// Writes the bytes into the locked regions in order, never past either.
-// DirectSound may hand a locked span out as two regions.
-void writeRegions(const BYTE* bytes, DWORD count, void* region1, DWORD region1Bytes, void* region2,
-                  DWORD region2Bytes) {
-  const DWORD first = count < region1Bytes ? count : region1Bytes;
-  if (first != 0 && region1 != nullptr) std::memcpy(region1, bytes, first);
-  const DWORD second = count - first < region2Bytes ? count - first : region2Bytes;
-  if (second != 0 && region2 != nullptr) std::memcpy(region2, bytes + first, second);
-}
-
 }  // namespace
 
 namespace SoundBank {
@@ -97,30 +87,26 @@ HRESULT fillSlot(uint16_t index) {
     if (FAILED(rewound)) return rewound;
   }
 
-  const DWORD wanted = reader->dataChunk.cksize;
-  BYTE* block = static_cast<BYTE*>(std::malloc(wanted != 0 ? wanted : 1));
-  if (block == nullptr) return E_OUTOFMEMORY;
-  DWORD got = 0;
-  const HRESULT readResult = reader->read(wanted, block, &got);
-  if (FAILED(readResult)) {
-    std::free(block);
-    return readResult;
-  }
-  // Ready for the next fill; a failure here is made good by that fill.
-  reader->rewind();
-
   void* region1 = nullptr;
   void* region2 = nullptr;
   DWORD region1Bytes = 0;
   DWORD region2Bytes = 0;
   const HRESULT locked = buffer->Lock(0, size, &region1, &region1Bytes, &region2, &region2Bytes, 0);
-  if (FAILED(locked)) {
-    std::free(block);
-    return locked;
+  if (FAILED(locked)) return locked;
+
+  // The data goes from the file's I/O buffer straight into the locked
+  // regions (DirectSound may hand the span out as two), never past either: a
+  // sound is not copied whole once more on its way.
+  DWORD got = 0;
+  HRESULT result = reader->read(region1Bytes, static_cast<BYTE*>(region1), &got);
+  if (SUCCEEDED(result) && region2 != nullptr && region2Bytes != 0) {
+    result = reader->read(region2Bytes, static_cast<BYTE*>(region2), &got);
   }
-  writeRegions(block, got, region1, region1Bytes, region2, region2Bytes);
   buffer->Unlock(region1, region1Bytes, region2, region2Bytes);
-  std::free(block);
+  if (FAILED(result)) return result;
+
+  // Ready for the next fill; a failure here is made good by that fill.
+  reader->rewind();
   return S_OK;
 }
 

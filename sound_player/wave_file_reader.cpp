@@ -111,16 +111,6 @@ HRESULT seekToData(HMMIO file, MMCKINFO* dataChunk, const MMCKINFO* riffChunk) {
   if (mmioSeek(file, formContents, SEEK_SET) == -1) return E_FAIL;
   dataChunk->ckid = kDataChunkId;
   if (mmioDescend(file, dataChunk, riffChunk, MMIO_FINDCHUNK) != 0) return E_FAIL;
-
-  // A chunk that claims more than the file holds would size a sound buffer
-  // and a read by a number the file cannot back: refuse it here, before
-  // anything is made for it.
-  const LONG fileEnd = mmioSeek(file, 0, SEEK_END);
-  if (fileEnd == -1) return E_FAIL;
-  if (uint64_t{dataChunk->dwDataOffset} + dataChunk->cksize > static_cast<uint64_t>(fileEnd)) {
-    return E_FAIL;
-  }
-  if (mmioSeek(file, static_cast<LONG>(dataChunk->dwDataOffset), SEEK_SET) == -1) return E_FAIL;
   return S_OK;
 }
 
@@ -170,9 +160,18 @@ HRESULT WaveFileReader::open(const char* path) {
   close();
   std::free(format);
   format = nullptr;
-  const HRESULT result = openWaveFile(path, &file, &format, &riffChunk);
-  if (FAILED(result)) return result;
-  return rewind();
+  const HRESULT opened = openWaveFile(path, &file, &format, &riffChunk);
+  if (FAILED(opened)) return opened;
+
+  // A data chunk that claims more than the file holds would size a sound
+  // buffer and a read by a number the file cannot back: it is refused here,
+  // before anything is made for it.
+  const LONG fileEnd = mmioSeek(file, 0, SEEK_END);
+  if (fileEnd == -1) return E_FAIL;
+  const HRESULT positioned = rewind();
+  if (FAILED(positioned)) return positioned;
+  if (uint64_t{dataChunk.dwDataOffset} + dataChunk.cksize > static_cast<uint64_t>(fileEnd)) return E_FAIL;
+  return S_OK;
 }
 
 HRESULT WaveFileReader::rewind() {

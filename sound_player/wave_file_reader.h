@@ -19,8 +19,7 @@ HRESULT openWaveFile(const char* path, HMMIO* file, WAVEFORMATEX** format, MMCKI
 HRESULT readWaveFormat(HMMIO file, MMCKINFO* riffChunk, WAVEFORMATEX** format);
 
 // Positions the file at the first byte of the first "data" chunk of the form;
-// dataChunk->cksize is then the chunk's full size. A chunk that claims more
-// bytes than the file holds is refused.
+// dataChunk->cksize is then the chunk's full size.
 HRESULT seekToData(HMMIO file, MMCKINFO* dataChunk, const MMCKINFO* riffChunk);
 
 // Copies up to `count` of the data bytes not yet read into `destination`,
@@ -36,6 +35,8 @@ class WaveFileReader {
   WaveFileReader(const WaveFileReader&) = delete;
   WaveFileReader& operator=(const WaveFileReader&) = delete;
 
+  // Reads the format and stands at the start of the data. A data chunk that
+  // claims more bytes than the file holds is refused.
   HRESULT open(const char* path);
   HRESULT rewind();
   HRESULT read(DWORD count, BYTE* destination, DWORD* bytesRead);
