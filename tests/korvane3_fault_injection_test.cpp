@@ -18,7 +18,9 @@ constexpr uint64_t kMillisecond = 1000;
 
 struct RunRecord {
   std::vector<host::VariableWrite> writes;
+  bool configured = false;     // the module had its storage and read its INI file
   bool slot0Answered = false;  // its play-once request was answered with 0.0
+  bool stopAnswered = false;   // the stop-all variable was reset
 };
 
 // One session; the fault armed by the caller fires somewhere inside it.
@@ -51,6 +53,8 @@ RunRecord runSession(host::PanelHost& panel, const testing_support::ScratchFolde
   platform::advanceClock(50 * kMillisecond);
   session.setStop(1.0);
   session.update();
+  record.stopAnswered = panel.namedVariable(testing_support::kStopVariable) == 0.0;
+  record.configured = !panel.registrations().empty();
   session.disconnect();
   record.writes = panel.gaugeWrites();
   return record;
@@ -88,9 +92,17 @@ TEST_F(GaugeTest, EachFailedPlatformCallLeavesNothingBehind) {
     ASSERT_EQ(platform::liveCounts(), start) << platform::describe(platform::liveCounts());
     ASSERT_EQ(platform::deviceReleasesWithLiveBuffers(), devicesReleasedEarly);
     for (const host::VariableWrite& write : run.writes) EXPECT_EQ(write.value, 0.0) << write.name;
+    // Whatever failed, a configured player answers: a play-once request whose
+    // load or start failed reads as ended, and stop-all is always reset. Only
+    // a failed existence test leaves the slot unloaded, to be tried again.
+    if (!run.configured) continue;
+    EXPECT_TRUE(run.stopAnswered);
+    if (failed != "fopen") {
+      EXPECT_TRUE(run.slot0Answered);
+    }
   }
   // Every call of the clean run was failed once.
-  EXPECT_GE(failuresSeen, static_cast<long>(calls.size()));
+  EXPECT_EQ(failuresSeen, static_cast<long>(calls.size()));
   platform::clearFaults();
 }
 

@@ -356,6 +356,14 @@ TEST_F(UpdateCycleTest, WithoutADeviceLoadsFailCleanlyAndARepeatedWindowReadyKee
 }
 
 TEST_F(UpdateCycleTest, DisconnectStopsWithoutRewindingReleasesBuffersThenDeviceAndWritesNothing) {
+  {
+    // Before the first update no slot counts as loaded; the device still goes.
+    Korvane3Session early(*panel, scratch, 4);
+    early.windowReady();
+    early.disconnect();
+    EXPECT_TRUE(panel->registrations().empty());
+    expectClean();
+  }
   auto wider = std::make_unique<Korvane3Session>(*panel, scratch, 4);
   for (int slot = 0; slot < 3; ++slot) wider->writeSound(slot, kSoundMilliseconds);
   wider->windowReady();
