@@ -37,6 +37,10 @@ void failCall(const std::string& callName, long nth = 1, long times = 1);
 void failNthCall(long nth);
 // Disarm every fault and restart the counts.
 void clearFaults();
+// While held, failable calls neither fail nor count nor enter the log: a host
+// that uses the platform itself beside the gauges (reading a gauge's INI file
+// as the gauge does) must not take a failure meant for a gauge.
+void holdFaults(bool held);
 // Failable calls seen since the last clearFaults/reset, in order, by name.
 const std::vector<std::string>& failableCallLog();
 long failableCallCount();

@@ -20,6 +20,7 @@ struct FaultState {
   long seenAny = 0;
   long fired = 0;
   std::vector<std::string> log;
+  bool held = false;
 };
 
 FaultState& faults() {
@@ -31,6 +32,7 @@ FaultState& faults() {
 
 bool shouldFail(const char* callName) {
   FaultState& state = faults();
+  if (state.held) return false;
   state.log.emplace_back(callName);
   ++state.seenAny;
   bool fail = state.nthAny != 0 && state.seenAny == state.nthAny;
@@ -55,6 +57,8 @@ void failNthCall(long nth) {
 }
 
 void clearFaults() { faults() = FaultState{}; }
+
+void holdFaults(bool held) { faults().held = held; }
 
 const std::vector<std::string>& failableCallLog() { return faults().log; }
 long failableCallCount() { return faults().seenAny; }
