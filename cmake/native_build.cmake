@@ -62,6 +62,8 @@ target_compile_definitions(panelhost PUBLIC
 add_dependencies(panelhost korvane3 vantric)
 
 enable_testing()
+# Found once here so that every folder below (tests, benchmarks, tools) sees them.
+find_package(GTest REQUIRED)
 if(EXISTS ${PROJECT_SOURCE_DIR}/tests/CMakeLists.txt)
   add_subdirectory(tests)
 endif()

@@ -41,7 +41,8 @@ void clearFaults();
 // that uses the platform itself beside the gauges (reading a gauge's INI file
 // as the gauge does) must not take a failure meant for a gauge.
 void holdFaults(bool held);
-// Failable calls seen since the last clearFaults/reset, in order, by name.
+// Failable calls seen since the last clearFaults/reset, in order, by name
+// (the first 2^20 of them; the count goes on).
 const std::vector<std::string>& failableCallLog();
 long failableCallCount();
 // How many injected failures have fired since the last clearFaults/reset.
