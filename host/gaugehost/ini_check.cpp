@@ -132,10 +132,16 @@ SoundFileState inspectSound(int index, const std::string& gaugePath) {
   mmioClose(file, 0);
   if (FAILED(found)) {
     state.kind = SoundFileState::NotWav;
-    state.detail = describeFormat(state) + ", but no whole \"data\" chunk (missing or cut off)";
+    state.detail = describeFormat(state) + ", but no \"data\" chunk";
     return state;
   }
   state.dataBytes = data.cksize;
+  if (uint64_t{data.dwDataOffset} + data.cksize > static_cast<uint64_t>(status.st_size)) {
+    state.kind = SoundFileState::NotWav;
+    state.detail = describeFormat(state) + ", but its \"data\" chunk claims " + std::to_string(data.cksize) +
+                   " bytes where the file holds " + std::to_string(status.st_size - data.dwDataOffset) + " (cut off)";
+    return state;
+  }
   state.seconds = bytesPerSecond != 0 ? static_cast<double>(data.cksize) / bytesPerSecond : 0.0;
 
   const HRESULT loaded = SoundBank::loadSlot(static_cast<uint16_t>(index), gaugePath.c_str());
@@ -163,7 +169,9 @@ void checkMaxSounds(const CheckReport& report, std::vector<std::string>* warning
   }
   char* end = nullptr;
   const long value = std::strtol(kept.c_str(), &end, 10);
-  if (end == kept.c_str()) {
+  if (kept.empty()) {
+    warnings->push_back("MaxSounds is empty: korvane3 configures no sound slots");
+  } else if (end == kept.c_str()) {
     warnings->push_back("MaxSounds \"" + kept + "\" is not a number: korvane3 configures no sound slots");
   } else if (value > 100) {
     warnings->push_back("MaxSounds " + std::to_string(value) + " is above 100: korvane3 configures 100 sound slots");
@@ -290,6 +298,12 @@ bool checkIni(const std::string& iniPath, const std::string& simulatorFolder, Ch
   if (chdir(previous) != 0) {
     *error = std::string("cannot return to ") + previous;
     return false;
+  }
+  report->simulatorFolder = folder;
+  size_t missing = 0;
+  for (const SlotReport& slot : report->slots) missing += slot.sound.kind == SoundFileState::Missing ? 1 : 0;
+  if (missing > 1 && missing == relativeCount && missing == report->slots.size()) {
+    report->notes.push_back("none of the WAV files is there: is " + folder + " the simulator's folder? (--sim-dir)");
   }
   if (relativeCount > 0) {
     report->notes.push_back(std::to_string(relativeCount) + " of " + std::to_string(configuration.slots.size()) +
