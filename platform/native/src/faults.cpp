@@ -30,10 +30,11 @@ struct FaultState {
 
 constexpr size_t kMostLoggedCalls = size_t{1} << 20;
 
-FaultState& faults() {
-  static FaultState state;
-  return state;
-}
+// At namespace scope rather than behind a function-local guard: shouldFail
+// runs on every failable call. Nothing calls it during static initialisation.
+FaultState faultState;
+
+FaultState& faults() { return faultState; }
 
 }  // namespace
 
@@ -42,7 +43,11 @@ bool shouldFail(const char* callName) {
   if (state.held) return false;
   if (state.log.size() < kMostLoggedCalls) state.log.push_back(callName);
   ++state.seenAny;
-  bool fail = state.nthAny != 0 && state.seenAny == state.nthAny;
+  bool fail = state.seenAny == state.nthAny;  // nthAny 0 (off) never matches
+  if (state.named.empty()) {
+    if (fail) ++state.fired;
+    return fail;
+  }
   for (NamedFault& fault : state.named) {
     if (fault.callName != callName) continue;
     ++fault.seen;
