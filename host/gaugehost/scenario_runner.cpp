@@ -565,10 +565,10 @@ class Runner {
       case Command::Key:
         return "key " + (command.hasEventId ? keyEventName(command.eventId) : std::string("event"));
       case Command::Write:
-        return "a write" + (command.hasText ? " of " + command.text : std::string()) +
+        return "write" + (command.hasText ? " of " + command.text : std::string()) +
                (command.hasValue ? " = " + shortNumber(command.number) : std::string());
       case Command::Box:
-        return "a message box" + (command.hasText ? " \"" + command.text + "\"" : std::string());
+        return "message box" + (command.hasText ? " \"" + command.text + "\"" : std::string());
       case Command::Started:
       case Command::Stopped:
       case Command::Finished: {
