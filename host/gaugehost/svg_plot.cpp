@@ -202,22 +202,41 @@ class Plot {
   }
 
   // Settings of a variable by the scenario (above the bar) and writes by the gauge (below).
+  // Values of marks too close to label apart share one label: "1, 2".
   void marks(const std::string& variable, int gaugeIndex, double top) {
+    std::vector<std::pair<double, double>> sets;
     for (const auto& mark : recording_.sets) {
       if (mark.name != variable) continue;
       const double x = xOf(mark.at);
+      sets.emplace_back(x, mark.value);
       body_ << "<path class=\"set\" d=\"M" << number(x - 4) << " " << number(top + 1) << " h8 l-4 6 z\"><title>set "
-            << escape(variable) << " = " << shortNumber(mark.value) << "</title></path>\n";
-      body_ << "<text class=\"value\" x=\"" << number(x + 5) << "\" y=\"" << number(top + 8) << "\">"
-            << shortNumber(mark.value) << "</text>\n";
+            << escape(variable) << " = " << shortNumber(mark.value) << " at " << seconds(mark.at) << " s</title></path>\n";
     }
+    labels(sets, top + 8);
+    std::vector<std::pair<double, double>> writes;
     for (const auto& mark : recording_.writes) {
       if (mark.name != variable || mark.gauge != gaugeIndex) continue;
       const double x = xOf(mark.at);
+      writes.emplace_back(x, mark.value);
       body_ << "<path class=\"write\" d=\"M" << number(x) << " " << number(top + 21) << " l4 4 l-4 4 l-4 -4 z\"><title>"
-            << "the gauge writes " << escape(variable) << " = " << shortNumber(mark.value) << "</title></path>\n";
-      body_ << "<text class=\"value\" x=\"" << number(x + 5) << "\" y=\"" << number(top + 29) << "\">"
-            << shortNumber(mark.value) << "</text>\n";
+            << "the gauge writes " << escape(variable) << " = " << shortNumber(mark.value) << " at " << seconds(mark.at)
+            << " s</title></path>\n";
+    }
+    labels(writes, top + 29);
+  }
+
+  void labels(const std::vector<std::pair<double, double>>& marks, double y) {
+    constexpr double kCharacterWidth = 5.5;
+    for (size_t i = 0; i < marks.size();) {
+      std::string text = shortNumber(marks[i].second);
+      size_t next = i + 1;
+      while (next < marks.size() && marks[next].first < marks[i].first + 8 + text.size() * kCharacterWidth) {
+        text += ", " + shortNumber(marks[next].second);
+        ++next;
+      }
+      body_ << "<text class=\"value\" x=\"" << number(marks[next - 1].first + 5) << "\" y=\"" << number(y) << "\">"
+            << escape(text) << "</text>\n";
+      i = next;
     }
   }
 
