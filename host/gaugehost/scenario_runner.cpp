@@ -153,7 +153,8 @@ class Runner {
     result_.recording.keys.push_back(Recording::KeyMark{now, current_, eventId});
     const double trimAfter = host_->tokenVariable(host::kTrimVariableToken);
     std::string what = "sends key " + keyEventName(eventId);
-    if (trimAfter != trimBefore) what += " (trim " + roundNumber(trimBefore) + " -> " + roundNumber(trimAfter) + ")";
+    const bool moved = trimAfter != trimBefore && !(std::isnan(trimAfter) && std::isnan(trimBefore));
+    if (moved) what += " (trim " + roundNumber(trimBefore) + " -> " + roundNumber(trimAfter) + ")";
     add(currentName(), what);
     sampleTokens();
   }
@@ -483,6 +484,8 @@ class Runner {
         add("scenario", command.source);
         return;
       case Command::Lose: {
+        // Counted with the expectations: it expects the target to have a buffer.
+        ++result_.expectations;
         requireSlots(command, command.target);
         const std::vector<int> ids = liveBuffers(command.target);
         add("scenario", command.source);
