@@ -51,7 +51,7 @@ def click(rate=22050, length=0.06):
 
 
 def beep(rate=44100, length=0.4):
-    return [(0.35 * math.sin(2 * math.pi * 880 * n / rate) * envelope(n / rate, length),)
+    return [(0.25 * math.sin(2 * math.pi * 880 * n / rate) * envelope(n / rate, length),)
             for n in range(int(rate * length))]
 
 
@@ -61,8 +61,8 @@ def hum(rate=22050, length=1.0):
     for n in range(int(rate * length)):
         t = n / rate
         base = 2 * math.pi * 110 * t
-        left = 0.25 * math.sin(base) + 0.1 * math.sin(2 * base) + 0.05 * math.sin(3 * base)
-        right = 0.25 * math.sin(base + 0.6) + 0.1 * math.sin(2 * base + 0.6) + 0.05 * math.sin(5 * base)
+        left = 0.15 * math.sin(base) + 0.06 * math.sin(2 * base) + 0.03 * math.sin(3 * base)
+        right = 0.15 * math.sin(base + 0.6) + 0.06 * math.sin(2 * base + 0.6) + 0.03 * math.sin(5 * base)
         frames.append((left, right))
     return frames
 
@@ -72,7 +72,7 @@ def chime(rate=44100, length=0.8):
     for n in range(int(rate * length)):
         t = n / rate
         decay = math.exp(-t * 4) * envelope(t, length, 0.002, 0.02)
-        frames.append((0.4 * math.sin(2 * math.pi * 660 * t) * decay, 0.4 * math.sin(2 * math.pi * 990 * t) * decay))
+        frames.append((0.3 * math.sin(2 * math.pi * 660 * t) * decay, 0.3 * math.sin(2 * math.pi * 990 * t) * decay))
     return frames
 
 
