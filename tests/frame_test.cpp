@@ -93,7 +93,9 @@ TEST_P(FrameTest, StandardRoutinesForwardToTheirElementService) {
     ASSERT_EQ(panel->elementCalls().size(), 1u);
     EXPECT_EQ(panel->elementCalls()[0].offset, c.offset);
     EXPECT_EQ(panel->elementCalls()[0].element, element);
-    if (c.passesArgument) EXPECT_EQ(panel->elementCalls()[0].value, c.argument);
+    if (c.passesArgument) {
+      EXPECT_EQ(panel->elementCalls()[0].value, c.argument);
+    }
   }
   EXPECT_EQ(panel->calls120(), 0);
   EXPECT_EQ(panel->unusedEntryCalls(), 0);
@@ -101,7 +103,6 @@ TEST_P(FrameTest, StandardRoutinesForwardToTheirElementService) {
 
 // The host may store another table at any time; the next call of every
 // routine must use it.
-PanelServices* recordingTable = nullptr;
 std::vector<int> callsOnSecondTable;
 template <int Offset>
 uint32_t PANEL_CALL secondTableService(GaugeElement*) {

@@ -76,7 +76,7 @@ TEST_F(ConfigurationTest, MaxSoundsDecidesHowManySlotsThereAre) {
     EXPECT_EQ(std::max(player.slotCount, 0), c.slots);  // a negative count leaves no slots too
     std::vector<std::string> expected;
     for (int i = c.slots - 1; i >= 0; --i) {
-      char name[16];
+      char name[24];
       std::snprintf(name, sizeof name, "korv_id_%02d", i);
       expected.push_back(name);
     }
