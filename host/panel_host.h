@@ -148,7 +148,10 @@ class GaugeModule {
   bool closed_ = false;
 };
 
-// Token and event numbers of the trim gauge's simulator, for the trim model.
+// Token and event numbers of the trim gauge's simulator: the trim model, and
+// the tools that show a run, speak of them.
+constexpr uint32_t kGateVariableToken = 60;
+constexpr uint32_t kLimitVariableToken = 329;
 constexpr uint32_t kTrimVariableToken = 783;
 constexpr uint32_t kTrimRaiseEventId = 0x1004F;
 constexpr uint32_t kTrimLowerEventId = 0x10047;

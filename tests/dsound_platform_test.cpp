@@ -14,20 +14,14 @@
 #include <vector>
 
 #include "platform_control.h"
+#include "wav_builder.h"
 
 namespace {
 
 constexpr HRESULT kNoInterface = static_cast<HRESULT>(0x80004002u);
 
 WAVEFORMATEX pcm(WORD channels, DWORD rate, WORD bits) {
-  WAVEFORMATEX format = {};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = channels;
-  format.nSamplesPerSec = rate;
-  format.wBitsPerSample = bits;
-  format.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  format.nAvgBytesPerSec = rate * format.nBlockAlign;
-  return format;
+  return testing_support::pcmWaveFormat(channels, rate, bits);
 }
 
 std::string describe(const platform::BufferState& s) {

@@ -13,6 +13,7 @@
 
 #include "frame/panel_abi.h"
 #include "host/gaugehost/frame_schedule.h"
+#include "host/panel_host.h"
 #include "host/gaugehost/text_format.h"
 
 namespace gaugehost {
@@ -38,12 +39,16 @@ const std::map<std::string, uint32_t>& services() {
 }
 
 const std::map<std::string, uint32_t>& tokens() {
-  static const std::map<std::string, uint32_t> names = {{"gate", 60}, {"trim", 783}, {"limit", 329}};
+  static const std::map<std::string, uint32_t> names = {{"gate", host::kGateVariableToken},
+                                                                 {"trim", host::kTrimVariableToken},
+                                                                 {"limit", host::kLimitVariableToken}};
   return names;
 }
 
 const std::map<std::string, uint32_t>& keyEvents() {
-  static const std::map<std::string, uint32_t> names = {{"raise", 0x1004F}, {"lower", 0x10047}, {"set", 0x100AA}};
+  static const std::map<std::string, uint32_t> names = {{"raise", host::kTrimRaiseEventId},
+                                                                 {"lower", host::kTrimLowerEventId},
+                                                                 {"set", host::kTrimSetEventId}};
   return names;
 }
 

@@ -21,9 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint32_t kGateToken = 60;
-constexpr uint32_t kLimitToken = 329;
-
 struct RuntimeError {
   std::string message;
 };
@@ -264,8 +261,8 @@ class Runner {
   }
 
   void sampleTokens() {
-    Recording::TokenSample sample{platform::nowMicroseconds(), host_->tokenVariable(kGateToken),
-                                  host_->tokenVariable(host::kTrimVariableToken), host_->tokenVariable(kLimitToken)};
+    Recording::TokenSample sample{platform::nowMicroseconds(), host_->tokenVariable(host::kGateVariableToken),
+                                  host_->tokenVariable(host::kTrimVariableToken), host_->tokenVariable(host::kLimitVariableToken)};
     auto& samples = result_.recording.tokens;
     const auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
     if (!samples.empty() && same(samples.back().gate, sample.gate) && same(samples.back().trim, sample.trim) &&

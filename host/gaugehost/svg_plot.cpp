@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "host/gaugehost/text_format.h"
+#include "host/panel_host.h"
 
 namespace gaugehost {
 namespace {
@@ -17,9 +18,6 @@ constexpr double kRight = 30.0;
 constexpr double kWidth = 1100.0;
 constexpr double kPlotWidth = kWidth - kLeft - kRight;
 constexpr double kLane = 34.0;
-constexpr uint32_t kRaise = 0x1004F;
-constexpr uint32_t kLower = 0x10047;
-constexpr uint32_t kSet = 0x100AA;
 constexpr double kLimitThreshold = 6144.0;
 constexpr double kTrimBand = 0.02;
 
@@ -303,13 +301,13 @@ class Plot {
       if (key.gauge != gaugeIndex) continue;
       const double x = xOf(key.at);
       const double middle = top + 15;
-      if (key.eventId == kRaise) {
+      if (key.eventId == host::kTrimRaiseEventId) {
         body_ << "<path class=\"key raise\" d=\"M" << number(x) << " " << number(middle - 6) << " l5 10 h-10 z\"><title>"
               << seconds(key.at) << " s raise trim</title></path>\n";
-      } else if (key.eventId == kLower) {
+      } else if (key.eventId == host::kTrimLowerEventId) {
         body_ << "<path class=\"key lower\" d=\"M" << number(x) << " " << number(middle + 6) << " l5 -10 h-10 z\"><title>"
               << seconds(key.at) << " s lower trim</title></path>\n";
-      } else if (key.eventId == kSet) {
+      } else if (key.eventId == host::kTrimSetEventId) {
         body_ << "<circle class=\"key set\" cx=\"" << number(x) << "\" cy=\"" << number(middle) << "\" r=\"5\"><title>"
               << seconds(key.at) << " s set trim to 0</title></circle>\n";
       } else {

@@ -12,6 +12,17 @@ void appendId(std::vector<uint8_t>& out, const std::string& id) {
 }
 }  // namespace
 
+WAVEFORMATEX pcmWaveFormat(WORD channels, DWORD sampleRate, WORD bitsPerSample) {
+  WAVEFORMATEX format = {};
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = channels;
+  format.nSamplesPerSec = sampleRate;
+  format.wBitsPerSample = bitsPerSample;
+  format.nBlockAlign = static_cast<WORD>(channels * bitsPerSample / 8);
+  format.nAvgBytesPerSec = sampleRate * format.nBlockAlign;
+  return format;
+}
+
 std::vector<uint8_t> pcmFormatBody(const PcmFormat& format) {
   std::vector<uint8_t> body;
   appendLittleEndian(body, 1, 2);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <mmsystem.h>
+
 namespace testing_support {
 
 struct PcmFormat {
@@ -16,6 +18,9 @@ struct PcmFormat {
   uint16_t blockAlign() const { return static_cast<uint16_t>(channels * bitsPerSample / 8); }
   uint32_t bytesPerSecond() const { return sampleRate * blockAlign(); }
 };
+
+// A PCM format record as DirectSound takes it.
+WAVEFORMATEX pcmWaveFormat(WORD channels, DWORD sampleRate, WORD bitsPerSample);
 
 // The 16 bytes of a PCM "fmt " body.
 std::vector<uint8_t> pcmFormatBody(const PcmFormat& format);

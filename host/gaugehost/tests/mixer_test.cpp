@@ -11,6 +11,7 @@
 
 #include "host/gaugehost/mixer.h"
 #include "platform_control.h"
+#include "wav_builder.h"
 
 namespace {
 
@@ -33,13 +34,7 @@ class MixerTest : public ::testing::Test {
 
   IDirectSoundBuffer* buffer(WORD channels, DWORD rate, WORD bits, const std::vector<uint8_t>& bytes,
                              LONG volume = 0) {
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = channels;
-    format.nSamplesPerSec = rate;
-    format.wBitsPerSample = bits;
-    format.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    format.nAvgBytesPerSec = rate * format.nBlockAlign;
+    WAVEFORMATEX format = testing_support::pcmWaveFormat(channels, rate, bits);
     DSBUFFERDESC description = {};
     description.dwSize = 36;
     description.dwFlags = DSBCAPS_STATIC | DSBCAPS_CTRLVOLUME;
