@@ -32,14 +32,14 @@ MODULES = {
 
 def bitmap_resource(module):
     """The bitmap as a resource holds it: BITMAPINFOHEADER, palette, pixels."""
-    spec = MODULES[module]
+    layout = MODULES[module]
     header = struct.pack(
         "<IiiHHIIiiII",
         40, WIDTH, HEIGHT, 1, 8, 0, ROW_BYTES * HEIGHT,
-        spec["pixels_per_metre"], spec["pixels_per_metre"],
-        spec["colours_used"], spec["colours_used"],
+        layout["pixels_per_metre"], layout["pixels_per_metre"],
+        layout["colours_used"], layout["colours_used"],
     )
-    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in spec["palette"]())
+    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in layout["palette"]())
     pixels = bytes(ROW_BYTES * HEIGHT)  # every pixel index 0, rows bottom-up
     data = header + palette + pixels
     assert len(data) == 1184
@@ -53,7 +53,7 @@ def bmp_file(resource):
 
 
 def native_table(module, resource):
-    spec = MODULES[module]
+    layout = MODULES[module]
     rows = []
     for start in range(0, len(resource), 16):
         rows.append("    " + ", ".join("0x%02x" % b for b in resource[start:start + 16]) + ",")
@@ -78,7 +78,7 @@ struct ResourceRegistration {{
 }} registration;
 
 }}  // namespace
-""".format(module=module, size=len(resource), rows="\n".join(rows), bitmap_id=spec["bitmap_id"])
+""".format(module=module, size=len(resource), rows="\n".join(rows), bitmap_id=layout["bitmap_id"])
 
 
 def main():

@@ -11,12 +11,13 @@
 
 namespace testing_support {
 
-constexpr uint32_t kGate = 60;
-constexpr uint32_t kTrim = 783;
-constexpr uint32_t kLimit = 329;
-constexpr uint32_t kRaise = 0x1004F;
-constexpr uint32_t kLower = 0x10047;
-constexpr uint32_t kSet = 0x100AA;
+// The simulator's side of the trim gauge, in the host's names.
+constexpr uint32_t kGate = host::kGateVariableToken;
+constexpr uint32_t kTrim = host::kTrimVariableToken;
+constexpr uint32_t kLimit = host::kLimitVariableToken;
+constexpr uint32_t kRaise = host::kTrimRaiseEventId;
+constexpr uint32_t kLower = host::kTrimLowerEventId;
+constexpr uint32_t kSet = host::kTrimSetEventId;
 
 struct TimelineEntry {
   enum Kind { KeyEvent, Lookup, SoundStarted, SoundStopped } kind;
