@@ -87,26 +87,38 @@ HRESULT fillSlot(uint16_t index) {
     if (FAILED(rewound)) return rewound;
   }
 
+  // The data is read whole before the buffer is locked, so a read that fails
+  // leaves the buffer as it was.
+  const DWORD wanted = reader->dataChunk.cksize;
+  BYTE* block = static_cast<BYTE*>(std::malloc(wanted != 0 ? wanted : 1));
+  if (block == nullptr) return E_OUTOFMEMORY;
+  DWORD got = 0;
+  const HRESULT read = reader->read(wanted, block, &got);
+  if (FAILED(read)) {
+    std::free(block);
+    return read;
+  }
+  // Ready for the next fill; a failure here is made good by that fill.
+  reader->rewind();
+
   void* region1 = nullptr;
   void* region2 = nullptr;
   DWORD region1Bytes = 0;
   DWORD region2Bytes = 0;
   const HRESULT locked = buffer->Lock(0, size, &region1, &region1Bytes, &region2, &region2Bytes, 0);
-  if (FAILED(locked)) return locked;
-
-  // The data goes from the file's I/O buffer straight into the locked
-  // regions (DirectSound may hand the span out as two), never past either: a
-  // sound is not copied whole once more on its way.
-  DWORD got = 0;
-  HRESULT result = reader->read(region1Bytes, static_cast<BYTE*>(region1), &got);
-  if (SUCCEEDED(result) && region2 != nullptr && region2Bytes != 0) {
-    result = reader->read(region2Bytes, static_cast<BYTE*>(region2), &got);
+  if (FAILED(locked)) {
+    std::free(block);
+    return locked;
   }
+  // DirectSound may hand the span out as two regions: the bytes go into them
+  // in order, never past either and never more than were read.
+  const DWORD first = got < region1Bytes ? got : region1Bytes;
+  std::memcpy(region1, block, first);
+  const DWORD rest = got - first;
+  const DWORD second = rest < region2Bytes ? rest : region2Bytes;
+  if (region2 != nullptr && second != 0) std::memcpy(region2, block + first, second);
   buffer->Unlock(region1, region1Bytes, region2, region2Bytes);
-  if (FAILED(result)) return result;
-
-  // Ready for the next fill; a failure here is made good by that fill.
-  reader->rewind();
+  std::free(block);
   return S_OK;
 }
 
