@@ -109,7 +109,32 @@ bool readPcmFormat(const WAVEFORMATEX* given, WAVEFORMATEX* out) {
   return true;
 }
 
-class Buffer final : public IDirectSoundBuffer {
+// What every DirectSound object shares: no other interfaces, and a reference
+// count whose last Release hands the object to its own lastReleased() and
+// then deletes it.
+template <typename Interface, typename Self>
+class ComObject : public Interface {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(const GUID&, void** object) override {
+    if (object != nullptr) *object = nullptr;
+    return kNoInterface;
+  }
+
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+
+  ULONG STDMETHODCALLTYPE Release() override {
+    const long left = --references;
+    if (left > 0) return static_cast<ULONG>(left);
+    Self* self = static_cast<Self*>(this);
+    self->lastReleased();
+    delete self;
+    return 0;
+  }
+
+  long references = 1;
+};
+
+class Buffer final : public ComObject<IDirectSoundBuffer, Buffer> {
  public:
   Buffer(int idIn, std::shared_ptr<DeviceCore> deviceIn, DWORD flagsIn, const WAVEFORMATEX& formatIn,
          std::shared_ptr<SoundData> dataIn, int duplicateOfIn, std::string sourceIn)
@@ -131,22 +156,12 @@ class Buffer final : public IDirectSoundBuffer {
     registry().buffers.erase(id);
   }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(const GUID&, void** object) override {
-    if (object != nullptr) *object = nullptr;
-    return kNoInterface;
-  }
-
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --references;
-    if (left > 0) return static_cast<ULONG>(left);
+  // A buffer released while it plays falls silent.
+  void lastReleased() {
     if (playing) {
       playing = false;
       emitSimple(PlaybackEvent::Stopped, id, nowMicroseconds());
     }
-    delete this;
-    return 0;
   }
 
   HRESULT STDMETHODCALLTYPE GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) override {
@@ -402,7 +417,6 @@ class Buffer final : public IDirectSoundBuffer {
 
   uint64_t playableBytes() const { return data->size - data->size % format.nBlockAlign; }
 
-  long references = 1;
   DWORD position = 0;
   bool playing = false;
   bool looping = false;
@@ -429,7 +443,7 @@ Buffer* liveBuffer(const void* pointer) {
   return nullptr;
 }
 
-class Device final : public IDirectSound {
+class Device final : public ComObject<IDirectSound, Device> {
  public:
   Device() : core(std::make_shared<DeviceCore>()) {
     core->id = registry().nextDeviceId++;
@@ -442,19 +456,9 @@ class Device final : public IDirectSound {
     registry().devices.erase(core->id);
   }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(const GUID&, void** object) override {
-    if (object != nullptr) *object = nullptr;
-    return kNoInterface;
-  }
-
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --references;
-    if (left > 0) return static_cast<ULONG>(left);
+  // Buffers must go before their device; count it when they did not.
+  void lastReleased() {
     if (core->liveBuffers > 0) ++registry().deviceReleasesWithLiveBuffers;
-    delete this;
-    return 0;
   }
 
   HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC description, LPDIRECTSOUNDBUFFER* buffer,
@@ -501,7 +505,6 @@ class Device final : public IDirectSound {
   }
 
   const std::shared_ptr<DeviceCore> core;
-  long references = 1;
 };
 
 void advanceBuffers(uint64_t, uint64_t to) {
